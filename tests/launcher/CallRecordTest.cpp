@@ -154,7 +154,7 @@ TEST_P(LaunchCalls, AreExactlyTheExpectedOnes) {
 
     EXPECT_EQ(0u, outcome.exitCode);
     EXPECT_EQ(scenario.calls, record.Read());
-    ASSERT_EQ(scenario.boxes.size(), outcome.boxes.size());
+    ASSERT_EQ(scenario.boxes.size(), outcome.boxes.size()) << Describe(outcome.boxes);
     for (size_t i = 0; i < outcome.boxes.size(); ++i) {
         EXPECT_EQ(L"kestrane_probe", outcome.boxes[i].caption);
         EXPECT_EQ(std::wstring(scenario.boxes[i].begin(), scenario.boxes[i].end()), outcome.boxes[i].text);
@@ -180,12 +180,15 @@ TEST(LaunchCalls, StoppedServiceIsAskedAgainAfterEachSecond) {
         return std::count(calls.begin(), calls.end(), notActive);
     };
     while (refusals() < 3 && GetTickCount() - started < 60000) Sleep(50);
-    service.Start();
+    {
+        ProcessPause pause(run.Id());
+        service.Start();
+    }
     LaunchOutcome outcome = run.Finish(0);
     DWORD elapsed = GetTickCount() - started;
 
     EXPECT_EQ(0u, outcome.exitCode);
-    EXPECT_TRUE(outcome.boxes.empty());
+    EXPECT_TRUE(outcome.boxes.empty()) << Describe(outcome.boxes);
     EXPECT_EQ(std::vector<DWORD>{133}, service.ReceivedCodes());
 
     Calls calls = record.Read();

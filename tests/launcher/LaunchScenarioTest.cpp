@@ -64,7 +64,7 @@ TEST_P(LaunchScenario, ShowsTheBoxesAndSendsTheCodes) {
     LaunchOutcome outcome = run.Finish(scenario.boxes.size());
 
     EXPECT_EQ(0u, outcome.exitCode);
-    ASSERT_EQ(scenario.boxes.size(), outcome.boxes.size());
+    ASSERT_EQ(scenario.boxes.size(), outcome.boxes.size()) << Describe(outcome.boxes);
     for (size_t i = 0; i < outcome.boxes.size(); ++i) {
         const SeenMessageBox& box = outcome.boxes[i];
         EXPECT_EQ(scenario.boxes[i].caption, box.caption);
@@ -87,13 +87,16 @@ TEST(LaunchWaitsForService, StoppedServiceIsWaitedForUntilItStarts) {
     LauncherRun run(KestranePath());
     Sleep(3000);
     EXPECT_TRUE(run.StillRunning());
-    EXPECT_TRUE(run.BoxesSoFar().empty());
+    EXPECT_TRUE(run.BoxesSoFar().empty()) << Describe(run.BoxesSoFar());
     EXPECT_TRUE(service.ReceivedCodes().empty());
 
-    service.Start();
+    {
+        ProcessPause pause(run.Id());
+        service.Start();
+    }
     LaunchOutcome outcome = run.Finish(0);
     EXPECT_EQ(0u, outcome.exitCode);
-    EXPECT_TRUE(outcome.boxes.empty());
+    EXPECT_TRUE(outcome.boxes.empty()) << Describe(outcome.boxes);
     EXPECT_EQ(kLaunchOnce, service.ReceivedCodes());
 }
 

@@ -12,9 +12,27 @@
 // The launcher as built, in the test program's own folder.
 std::wstring KestranePath();
 
+// Caption and text of each box, for failure messages.
+std::string Describe(const std::vector<SeenMessageBox>& boxes);
+
 struct LaunchOutcome {
     DWORD exitCode = STILL_ACTIVE;
     std::vector<SeenMessageBox> boxes;
+};
+
+// Holds every thread of a process still while it lives. A service that is being started
+// refuses controls with 1061 until it runs, and the launcher reports that refusal like any
+// other: tests that start the service while a launcher waits hold the launcher meanwhile, so
+// that its next attempt meets the service running.
+class ProcessPause {
+public:
+    explicit ProcessPause(DWORD processId);
+    ProcessPause(const ProcessPause&) = delete;
+    ProcessPause& operator=(const ProcessPause&) = delete;
+    ~ProcessPause();
+
+private:
+    std::vector<HANDLE> m_threads;
 };
 
 class LauncherRun {

@@ -34,7 +34,7 @@ bool WaitForMutex(DWORD timeoutMs) {
 void ExpectQuietEnd(LauncherRun& run, const std::string& what) {
     LaunchOutcome outcome = run.Finish(0, 30000);
     EXPECT_EQ(0u, outcome.exitCode) << what;
-    EXPECT_TRUE(outcome.boxes.empty()) << what;
+    EXPECT_TRUE(outcome.boxes.empty()) << what << Describe(outcome.boxes);
 }
 
 TEST(SingleInstance, SecondCopyWhileTheFirstWaitsEndsSilently) {
@@ -57,10 +57,13 @@ TEST(SingleInstance, SecondCopyWhileTheFirstWaitsEndsSilently) {
         ExpectQuietEnd(run, second.what);
         EXPECT_TRUE(first.StillRunning()) << second.what;
     }
-    EXPECT_TRUE(first.BoxesSoFar().empty());
+    EXPECT_TRUE(first.BoxesSoFar().empty()) << Describe(first.BoxesSoFar());
 
     // Only the first copy was still asking when the service came up.
-    service.Start();
+    {
+        ProcessPause pause(first.Id());
+        service.Start();
+    }
     ExpectQuietEnd(first, "first copy");
     EXPECT_EQ(kLaunchOnce, service.ReceivedCodes());
 }
@@ -70,7 +73,10 @@ TEST(SingleInstance, NextStartAfterTheFirstEndedRunsNormally) {
     {
         LauncherRun first(KestranePath());
         ASSERT_TRUE(WaitForMutex(30000));
-        service.Start();
+        {
+            ProcessPause pause(first.Id());
+            service.Start();
+        }
         ExpectQuietEnd(first, "first copy");
     }
     EXPECT_FALSE(MutexExists());
