@@ -25,8 +25,10 @@ DWORD g_managerError = 0;
 bool g_failAllocationAfterManager = false;
 bool g_failNextAllocation = false;
 
-// Indexed by Slot.
-std::unique_ptr<ImportPatch> g_patches[10];
+enum Slot { kInitCommonControlsEx, kCreateMutexW, kOpenSCManagerW, kOpenServiceW, kControlService, kSleep,
+            kCloseServiceHandle, kMessageBoxW, kMalloc, kRealloc, kSlotCount };
+
+std::unique_ptr<ImportPatch> g_patches[kSlotCount];
 
 // Records are written without the heap, so that the allocation fault cannot touch them, and
 // leave the caller's last error as the recorded call left it.
@@ -63,9 +65,6 @@ template <typename F>
 F Original(int slot) {
     return g_patches[slot]->Original<F>();
 }
-
-enum Slot { kInitCommonControlsEx, kCreateMutexW, kOpenSCManagerW, kOpenServiceW, kControlService, kSleep,
-            kCloseServiceHandle, kMessageBoxW, kMalloc, kRealloc };
 
 BOOL WINAPI RecordInitCommonControlsEx(const INITCOMMONCONTROLSEX* controls) {
     Record("InitCommonControlsEx size=%lu classes=%#lx", static_cast<unsigned long>(controls->dwSize),
@@ -189,27 +188,28 @@ struct CallRecorder {
         g_failAllocationAfterManager = GetEnvironmentVariableW(L"KESTRANE_PROBE_FAIL_ALLOCATION_AFTER_MANAGER", NULL, 0) > 0;
 
         struct Patch {
+            Slot slot;
             const char* dll;
             const char* function;
             const void* replacement;
-        } patches[] = {  // in Slot order
-            {"comctl32.dll", "InitCommonControlsEx", reinterpret_cast<const void*>(&RecordInitCommonControlsEx)},
-            {"kernel32.dll", "CreateMutexW", reinterpret_cast<const void*>(&RecordCreateMutexW)},
-            {"advapi32.dll", "OpenSCManagerW", reinterpret_cast<const void*>(&RecordOpenSCManagerW)},
-            {"advapi32.dll", "OpenServiceW", reinterpret_cast<const void*>(&RecordOpenServiceW)},
-            {"advapi32.dll", "ControlService", reinterpret_cast<const void*>(&RecordControlService)},
-            {"kernel32.dll", "Sleep", reinterpret_cast<const void*>(&RecordSleep)},
-            {"advapi32.dll", "CloseServiceHandle", reinterpret_cast<const void*>(&RecordCloseServiceHandle)},
-            {"user32.dll", "MessageBoxW", reinterpret_cast<const void*>(&RecordMessageBoxW)},
-            {"msvcrt.dll", "malloc", reinterpret_cast<const void*>(&FaultyMalloc)},
-            {"msvcrt.dll", "realloc", reinterpret_cast<const void*>(&FaultyRealloc)},
+        } patches[] = {
+            {kInitCommonControlsEx, "comctl32.dll", "InitCommonControlsEx", reinterpret_cast<const void*>(&RecordInitCommonControlsEx)},
+            {kCreateMutexW, "kernel32.dll", "CreateMutexW", reinterpret_cast<const void*>(&RecordCreateMutexW)},
+            {kOpenSCManagerW, "advapi32.dll", "OpenSCManagerW", reinterpret_cast<const void*>(&RecordOpenSCManagerW)},
+            {kOpenServiceW, "advapi32.dll", "OpenServiceW", reinterpret_cast<const void*>(&RecordOpenServiceW)},
+            {kControlService, "advapi32.dll", "ControlService", reinterpret_cast<const void*>(&RecordControlService)},
+            {kSleep, "kernel32.dll", "Sleep", reinterpret_cast<const void*>(&RecordSleep)},
+            {kCloseServiceHandle, "advapi32.dll", "CloseServiceHandle", reinterpret_cast<const void*>(&RecordCloseServiceHandle)},
+            {kMessageBoxW, "user32.dll", "MessageBoxW", reinterpret_cast<const void*>(&RecordMessageBoxW)},
+            {kMalloc, "msvcrt.dll", "malloc", reinterpret_cast<const void*>(&FaultyMalloc)},
+            {kRealloc, "msvcrt.dll", "realloc", reinterpret_cast<const void*>(&FaultyRealloc)},
         };
         HMODULE self = GetModuleHandleW(NULL);
-        for (size_t i = 0; i < sizeof(patches) / sizeof(patches[0]); ++i) {
+        for (const Patch& patch : patches) {
             try {
-                g_patches[i].reset(new ImportPatch(self, patches[i].dll, patches[i].function, patches[i].replacement));
+                g_patches[patch.slot].reset(new ImportPatch(self, patch.dll, patch.function, patch.replacement));
             } catch (...) {
-                Record("no import %s!%s", patches[i].dll, patches[i].function);
+                Record("no import %s!%s", patch.dll, patch.function);
                 ExitProcess(91);
             }
         }
