@@ -2,10 +2,13 @@
 """Installs and uninstalls each Tolmera package with msiexec /qn in the build tree's Wine prefix
 and compares the registry (both views) and the files before, in between and after.
 
-usage: install_uninstall.py WINE_RUN BUILD_DIR LOADER PACKAGES_DIR X86_BIN_DIR
+usage: install_uninstall.py WINE_RUN BUILD_DIR LOADER PACKAGES_DIR X86_BIN_DIR INSTALLER_DIR
 """
+import os
 import pathlib
+import subprocess
 import sys
+import tempfile
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
 from checks import Checks  # noqa: E402
@@ -26,6 +29,7 @@ MACHINE_OF_VIEW = {"64": AMD64, "32": I386}
 PACKAGES = [
     {
         "msi": "Tolmera-x64.msi",
+        "platform": "x64",
         "product": "Tolmera Desktop (x64)",
         "files": [
             (PF64 + "\\Pellicor.dll", "stage-x64/x64/Pellicor.dll", AMD64),
@@ -36,9 +40,12 @@ PACKAGES = [
         # On a real machine other software's handlers and approvals share our parent keys:
         # the uninstall must leave them alone.
         "neighbours": True,
+        # Install the built version, then a later one over it.
+        "upgrade": True,
     },
     {
         "msi": "Tolmera-x86.msi",
+        "platform": "x86",
         "product": "Tolmera Desktop (x86)",
         "files": [
             (PF32 + "\\Pellicor.dll", "stage-x86/x86/Pellicor.dll", I386),
@@ -47,6 +54,7 @@ PACKAGES = [
         "handlers": {"32": PF32 + "\\Pellicor.dll"},
         # The prefix as booted: our parent keys are empty or absent.
         "neighbours": False,
+        "upgrade": False,
     },
 ]
 
@@ -101,11 +109,15 @@ def on_path_to_ours(key, rows):
     return any(row_key == key or row_key.startswith(key + "\\") for row_key, _, _ in rows)
 
 
+def uninstall_entries(snapshot, product):
+    return [(key, values) for key, values in snapshot.items()
+            if key.rpartition("\\")[0] in UNINSTALL_ENTRIES
+            and values.get("displayname", (None, None))[1] == product]
+
+
 def uninstall_entry(snapshot, product):
-    for key, values in snapshot.items():
-        if key.rpartition("\\")[0] in UNINSTALL_ENTRIES and values.get("displayname", (None, None))[1] == product:
-            return key, values
-    return None, None
+    entries = uninstall_entries(snapshot, product)
+    return entries[0] if entries else (None, None)
 
 
 def handler_values_present(snapshot, rows):
@@ -141,6 +153,12 @@ def parents(key):
     return ["\\".join(parts[:n]) for n in range(len(parts), 1, -1)]
 
 
+def check_rows(t, snapshot, rows):
+    for key, name, data in rows:
+        found = snapshot.get(key, {}).get(name)
+        t.check(f"[{key}] {name or '@'} = {data!r}", found == ("REG_SZ", data), f"found {found}")
+
+
 def check_installed(t, wine, package, packages_dir, before, after):
     rows = our_rows(package)
     for path, source, machine in package["files"]:
@@ -152,9 +170,7 @@ def check_installed(t, wine, package, packages_dir, before, after):
         t.check(f"{path} is a {'64' if machine == AMD64 else '32'}-bit image",
                 installed.is_file() and pe_machine(installed) == machine)
 
-    for key, name, data in rows:
-        found = after.get(key, {}).get(name)
-        t.check(f"[{key}] {name or '@'} = {data!r}", found == ("REG_SZ", data), f"found {found}")
+    check_rows(t, after, rows)
 
     for view in package["handlers"]:
         server = after.get(f"{view}:{CLASSES}\\CLSID\\{CLSID}\\InProcServer32".lower(), {}).get("", (None, ""))[1]
@@ -211,9 +227,76 @@ def check_removed(t, wine, package, before, after):
                         found == ("REG_SZ", data), f"found {found}")
 
 
+def remove_leftovers(wine):
+    """After a failure, uninstalls whatever Tolmera product is still installed, so that the
+    prefix this tree's other tests share is left as it was."""
+    snapshot = wine.snapshot()
+    for package in PACKAGES:
+        for key, _ in uninstall_entries(snapshot, package["product"]):
+            product_code = key.rpartition("\\")[2].upper()
+            result = wine.run("msiexec", "/x", product_code, "/qn")
+            print(f"cleanup: msiexec /x {product_code} ({package['product']}) exit {result.returncode}")
+
+
+def later_version(version):
+    major, minor, build = (version.split(".") + ["0", "0"])[:3]
+    return f"{major}.{minor}.{int(build) + 1}"
+
+
+def check_upgrade(t, wine, package, packages_dir, installer_dir):
+    """The built package, then a later build of the same package over it, then uninstall."""
+    built = packages_dir / package["msi"]
+    rows = our_rows(package)
+    before = wine.snapshot()
+    t.step(f"{package['msi']}: a later version goes over the installed one")
+    result = wine.msiexec("/i", built)
+    if not t.check("msiexec /i (built version) exits 0", result.returncode == 0, f"exit {result.returncode}"):
+        return
+    _, entry = uninstall_entry(wine.snapshot(), package["product"])
+    version = entry.get("displayversion", (None, "0.0.0"))[1] if entry else "0.0.0"
+    later = later_version(version)
+    with tempfile.TemporaryDirectory(prefix="tolmera-upgrade-") as scratch:
+        # The same staged binaries, packed again with only the version raised.
+        stage = packages_dir / f"stage-{package['platform']}"
+        newer = pathlib.Path(scratch) / package["msi"]
+        extra = [str(stage / "x64" / "Pellicor.dll")] if package["platform"] == "x64" else []
+        env = {k: v for k, v in os.environ.items() if not k.startswith("TOLMERA_SIGN_")}
+        made = subprocess.run([str(installer_dir / "package.sh"), package["platform"], later,
+                               str(pathlib.Path(scratch) / "stage"), str(newer), str(stage / "x86"), *extra],
+                              capture_output=True, text=True, env=env)
+        if not t.check(f"package.sh packs version {later}", made.returncode == 0, made.stderr.strip()):
+            wine.msiexec("/x", built)
+            return
+        result = wine.msiexec("/i", newer)
+        t.check(f"msiexec /i (version {later}) exits 0", result.returncode == 0, f"exit {result.returncode}")
+        upgraded = wine.snapshot()
+        entries = uninstall_entries(upgraded, package["product"])
+        t.check(f"Programs and Features lists one {package['product']!r}, version {later}",
+                [values.get("displayversion", (None, None))[1] for _, values in entries] == [later],
+                f"entries: {[(k, v.get('displayversion')) for k, v in entries]}")
+        check_rows(t, upgraded, rows)
+        for path, source, _ in package["files"]:
+            installed = wine.linux_path(path)
+            t.check(f"{path} still installed after the upgrade",
+                    installed.is_file() and installed.read_bytes() == (packages_dir / source).read_bytes())
+
+        t.step(f"{package['msi']}: the earlier version does not go over the later one")
+        result = wine.msiexec("/i", built)
+        t.check(f"msiexec /i (version {version}) refuses", result.returncode != 0, f"exit {result.returncode}")
+        entries = uninstall_entries(wine.snapshot(), package["product"])
+        t.check(f"version {later} stays installed",
+                [values.get("displayversion", (None, None))[1] for _, values in entries] == [later],
+                f"entries: {[(k, v.get('displayversion')) for k, v in entries]}")
+
+        t.step(f"msiexec /x (version {later}) /qn")
+        result = wine.msiexec("/x", newer)
+        t.check("msiexec /x exits 0", result.returncode == 0, f"exit {result.returncode}")
+        check_removed(t, wine, package, before, wine.snapshot())
+
+
 def main():
-    runner, build_dir, loader, packages_dir, x86_bin = sys.argv[1:6]
-    packages_dir = pathlib.Path(packages_dir)
+    runner, build_dir, loader, packages_dir, x86_bin, installer_dir = sys.argv[1:7]
+    packages_dir, installer_dir = pathlib.Path(packages_dir), pathlib.Path(installer_dir)
     t = Checks()
     missing = [str(p) for p in (pathlib.Path(x86_bin) / "Pellicor.dll", pathlib.Path(x86_bin) / "Kestrane.exe")
                if not p.is_file()]
@@ -227,6 +310,7 @@ def main():
     wine = WinePrefix(runner, build_dir, loader)
     for package in PACKAGES:
         msi = packages_dir / package["msi"]
+        failed_before = t.failed
         t.step(f"{package['msi']}: registry and files before install")
         start = wine.snapshot()
         present = handler_values_present(start, our_rows(package))
@@ -253,7 +337,11 @@ def main():
             t.check("msiexec /x exits 0", result.returncode == 0,
                     f"exit {result.returncode}: {result.stdout.strip()} {result.stderr.strip()}")
             check_removed(t, wine, package, before, wine.snapshot())
+            if package["upgrade"]:
+                check_upgrade(t, wine, package, packages_dir, installer_dir)
         finally:
+            if t.failed > failed_before:
+                remove_leftovers(wine)
             if package["neighbours"]:
                 set_neighbours(wine, start)
     return t.finish()
