@@ -1,11 +1,13 @@
 // TolmeraCounterpart: plays the scanner side that the desktop pieces talk to.
 //   TolmeraCounterpart service --log PATH [--refuse-launch]   the scanning service (run by the SCM)
+//   TolmeraCounterpart window [--log PATH] [--count N]        the scanner window and its hand-off event
 #include <windows.h>
 
 #include <cstdio>
 #include <cwchar>
 
 #include "ServiceMode.h"
+#include "WindowMode.h"
 
 namespace {
 
@@ -16,10 +18,12 @@ struct Mode {
 
 const Mode kModes[] = {
     {L"service", RunServiceMode},
+    {L"window", RunWindowMode},
 };
 
 int Usage() {
-    std::fwprintf(stderr, L"usage: TolmeraCounterpart service --log PATH [--refuse-launch]\n");
+    std::fwprintf(stderr, L"usage: TolmeraCounterpart service --log PATH [--refuse-launch]\n"
+                          L"       TolmeraCounterpart window [--log PATH] [--count N]\n");
     return 2;
 }
 
