@@ -5,6 +5,7 @@
 //   KESTRANE_PROBE_MANAGER_ERROR=N        OpenSCManagerW fails with error N
 //   KESTRANE_PROBE_FAIL_ALLOCATION_AFTER_MANAGER  the first heap allocation after OpenSCManagerW
 //                                          fails (the one that would hold the message text)
+//   KESTRANE_PROBE_CLOCK                  each line starts with "t=<milliseconds> " (for the benchmarks)
 // Without KESTRANE_PROBE_RECORD the probe is the launcher, unchanged.
 #include <windows.h>
 #include <commctrl.h>
@@ -24,6 +25,7 @@ SC_HANDLE g_service = NULL;
 DWORD g_managerError = 0;
 bool g_failAllocationAfterManager = false;
 bool g_failNextAllocation = false;
+bool g_clock = false;
 
 enum Slot { kInitCommonControlsEx, kCreateMutexW, kOpenSCManagerW, kOpenServiceW, kControlService, kSleep,
             kCloseServiceHandle, kMessageBoxW, kMalloc, kRealloc, kSlotCount };
@@ -35,11 +37,19 @@ std::unique_ptr<ImportPatch> g_patches[kSlotCount];
 void Record(const char* format, ...) {
     DWORD lastError = GetLastError();
     char line[1024];
+    int stamp = 0;
+    if (g_clock) {
+        LARGE_INTEGER now, frequency;
+        QueryPerformanceCounter(&now);
+        QueryPerformanceFrequency(&frequency);
+        stamp = std::snprintf(line, 32, "t=%.3f ", static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart));
+    }
     va_list args;
     va_start(args, format);
-    int length = std::vsnprintf(line, sizeof(line) - 1, format, args);
+    int length = std::vsnprintf(line + stamp, sizeof(line) - 1 - stamp, format, args);
     va_end(args);
     if (length < 0) length = 0;
+    length += stamp;
     if (length > static_cast<int>(sizeof(line)) - 2) length = static_cast<int>(sizeof(line)) - 2;
     line[length++] = '\n';
     DWORD written = 0;
@@ -186,6 +196,7 @@ struct CallRecorder {
         if (g_record == INVALID_HANDLE_VALUE) ExitProcess(90);
         g_managerError = EnvironmentNumber(L"KESTRANE_PROBE_MANAGER_ERROR");
         g_failAllocationAfterManager = GetEnvironmentVariableW(L"KESTRANE_PROBE_FAIL_ALLOCATION_AFTER_MANAGER", NULL, 0) > 0;
+        g_clock = GetEnvironmentVariableW(L"KESTRANE_PROBE_CLOCK", NULL, 0) > 0;
 
         struct Patch {
             Slot slot;
