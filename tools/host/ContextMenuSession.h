@@ -27,7 +27,7 @@ public:
 
     // Creates the handler, hands it the selection and lets it add its items at the menu's end.
     HRESULT AddHandler(const RegisteredHandler& handler, IDataObject* selection);
-    // The host's own items, as Explorer has some of its own.
+    // The host's own items around the handlers' ones, as Explorer has some of its own.
     void AddHostItems();
     std::vector<MenuEntry> Items() const;
     // Shows the menu and returns the picked command id (0: none).

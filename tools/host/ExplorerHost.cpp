@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ContextMenuSession.h"
+#include "DropListObject.h"
 #include "HandlerLookup.h"
 #include "ShellSelection.h"
 
@@ -83,15 +84,18 @@ int wmain(int argc, wchar_t** argv) {
         HRESULT hr = S_OK;
         IDataObject* selection = CreateShellSelection(window, paths, &hr);
         if (!selection) {
-            Say(L"host: the shell gave no data object for the selection: " + Hex(hr));
-        } else {
+            // Wine's shell cannot name an item whose path is longer than MAX_PATH; Windows' can.
+            Say(L"host: the shell gave no data object for the selection (" + Hex(hr) + L"); using a drop list of the paths");
+            selection = new DropListObject(BuildWideDropList(paths));
+        }
+        {
             ContextMenuSession session(window);
-            session.AddHostItems();
             for (const RegisteredHandler& handler : FindContextMenuHandlers(paths)) {
                 hr = session.AddHandler(handler, selection);
                 Say(L"host: handler \"" + handler.name + L"\" " + (SUCCEEDED(hr) ? L"added " + std::to_wstring(HRESULT_CODE(hr)) + L" command ids" : L"failed " + Hex(hr)));
             }
             selection->Release();
+            session.AddHostItems();
             std::vector<MenuEntry> items = session.Items();
             Say(L"host: menu for " + std::to_wstring(paths.size()) + L" item(s):");
             Describe(items);

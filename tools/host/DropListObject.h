@@ -1,4 +1,5 @@
 // A data object that serves one CF_HDROP block, as the shell hands a selection to a handler.
+// It starts with one reference, its creator's: on the stack, never release that one.
 #pragma once
 
 #include <objidl.h>
@@ -19,8 +20,12 @@ public:
     HGLOBAL Block() const { return m_block; }
 
     STDMETHODIMP QueryInterface(REFIID riid, void** out) override;
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&m_cRef); }
+    STDMETHODIMP_(ULONG) Release() override {
+        LONG count = InterlockedDecrement(&m_cRef);
+        if (count == 0) delete this;
+        return count;
+    }
     // Each call hands out a copy of the block: the caller releases the medium.
     STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override;
     STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
@@ -39,5 +44,6 @@ public:
     STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
 
 private:
+    LONG m_cRef = 1;
     HGLOBAL m_block;
 };

@@ -24,6 +24,7 @@ STDMETHODIMP DropListObject::QueryInterface(REFIID riid, void** out) {
     *out = NULL;
     if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IDataObject)) return E_NOINTERFACE;
     *out = static_cast<IDataObject*>(this);
+    AddRef();
     return S_OK;
 }
 
