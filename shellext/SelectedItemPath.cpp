@@ -1,0 +1,39 @@
+#include "SelectedItemPath.h"
+
+#include <string>
+
+#include "AnsiText.h"
+#include "ShortAnsiPath.h"
+
+namespace {
+
+// What the classic DragQueryFileA reading of a wide name leaves in a MAX_PATH buffer: the name's
+// first characters, converted with best fit, at most MAX_ENTRY_BYTES bytes.
+CString CutWideName(const wchar_t* name, size_t length) {
+    size_t count = length < static_cast<size_t>(MAX_ENTRY_BYTES) ? length : static_cast<size_t>(MAX_ENTRY_BYTES);
+    std::string ansi = WideToAnsi(name, count);
+    while (ansi.size() > static_cast<size_t>(MAX_ENTRY_BYTES) && count > 0)  // double-byte code pages
+        ansi = WideToAnsi(name, --count);
+    return CString(ansi.data(), static_cast<int>(ansi.size()));
+}
+
+}  // namespace
+
+// A cut or '?'-mangled path names no file, and the scanner would skip the item without a word:
+// such items go by their short form when the file system has one.
+
+CString SelectedItemPath(const char* name, size_t length) {
+    if (length <= static_cast<size_t>(MAX_ENTRY_BYTES)) return CString(name, static_cast<int>(length));
+    CString shortPath;
+    if (ShortAnsiPath(AnsiToWide(name, length), shortPath)) return shortPath;
+    return CString(name, MAX_ENTRY_BYTES);
+}
+
+CString SelectedItemPath(const wchar_t* name, size_t length) {
+    std::string ansi;
+    if (WideToAnsiLossless(name, length, ansi) && ansi.size() <= static_cast<size_t>(MAX_ENTRY_BYTES))
+        return CString(ansi.data(), static_cast<int>(ansi.size()));
+    CString shortPath;
+    if (ShortAnsiPath(std::wstring(name, length), shortPath)) return shortPath;
+    return CutWideName(name, length);
+}

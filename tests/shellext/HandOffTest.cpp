@@ -1,0 +1,207 @@
+// The hand-off: the exact selection text on the clipboard, the event, WM_ENABLE 0 then 1, string
+// verbs, every offset, and the failure box when no scanner waits.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <thread>
+
+#include "CountingDataObject.h"
+#include "HandlerSteps.h"
+#include "MessageBoxTypes.h"
+#include "MessageBoxWatcher.h"
+#include "PellicorLibrary.h"
+#include "PostedMessages.h"
+
+namespace {
+
+const std::string kZero(1, '\0');
+
+class HandOff : public testing::Test {
+protected:
+    ComApartment apartment;
+
+private:
+    // Outlive the handler, which may still hold the last of them.
+    std::vector<std::unique_ptr<CountingDataObject>> m_data;
+
+protected:
+    Handler handler = CreateHandler();
+
+    void Select(const Bytes& block) {
+        m_data.emplace_back(new CountingDataObject(block));
+        ASSERT_EQ(S_OK, handler.init->Initialize(nullptr, m_data.back().get(), nullptr));
+    }
+};
+
+TEST_F(HandOff, ExactBytesOnTheClipboard) {
+    const std::string path259 = "C:\\" + std::string(248, 'p') + "\\end.txt";
+    ASSERT_EQ(259u, path259.size());
+    struct Row {
+        const char* name;
+        std::vector<std::string> paths;
+        std::string text;
+    } rows[] = {
+        {"empty list", {}, kZero},
+        {"two paths", {"C:\\a.exe", "D:\\b.doc"}, "C:\\a.exe|D:\\b.doc|" + kZero},
+        {"259-byte path", {path259}, path259 + "|" + kZero},
+        {"ANSI bytes beyond ASCII", {"C:\\caf\xe9\\\xfc\xdf.txt", "C:\\\xa9 \xb5"}, "C:\\caf\xe9\\\xfc\xdf.txt|C:\\\xa9 \xb5|" + kZero},
+        {"spaces and dots", {"C:\\Program Files\\x y.z", "\\\\server\\share\\f.txt"},
+         "C:\\Program Files\\x y.z|\\\\server\\share\\f.txt|" + kZero},
+    };
+    ScannerStandIn scanner;
+    for (const Row& row : rows) {
+        Select(NarrowDropBlock(row.paths));
+        std::string text = ScannedText(handler.menu.Get(), scanner);
+        EXPECT_EQ(row.text, text) << row.name;
+    }
+    Select(NarrowDropBlock({path259}));
+    EXPECT_EQ(261u, ScannedText(handler.menu.Get(), scanner).size());
+}
+
+TEST_F(HandOff, ClipboardFirstThenTheEvent) {
+    // The scanner wakes on the event and reads at once: by then the text must be there.
+    Select(NarrowDropBlock({"C:\\x.txt"}));
+    HANDLE event = CreateEventA(nullptr, FALSE, FALSE, kHandoffEventName);
+    std::string seenOnWake;
+    std::thread reader([&] {
+        if (WaitForSingleObject(event, 30000) == WAIT_OBJECT_0) seenOnWake = ClipboardText();
+    });
+    PutClipboardText("before");
+    EXPECT_EQ(S_OK, InvokeOffset(handler.menu.Get(), 1));
+    reader.join();
+    EXPECT_EQ("C:\\x.txt|" + kZero, seenOnWake);
+    CloseHandle(event);
+}
+
+TEST_F(HandOff, EnableZeroThenOneToTheInvokingWindow) {
+    ScannerStandIn scanner;
+    TestWindow window;
+    Select(NarrowDropBlock({"C:\\a.txt"}));
+    PostedEnableMessages posted;
+    EXPECT_EQ(S_OK, InvokeOffset(handler.menu.Get(), 1, window.Get()));
+    std::vector<PostedEnable> seen = posted.Drain();
+    ASSERT_EQ(2u, seen.size());
+    EXPECT_EQ(window.Get(), seen[0].hwnd);
+    EXPECT_EQ(0u, seen[0].enable);
+    EXPECT_EQ(window.Get(), seen[1].hwnd);
+    EXPECT_EQ(1u, seen[1].enable);
+    EXPECT_TRUE(IsWindowEnabled(window.Get()));  // told, never changed
+    EXPECT_TRUE(scanner.TakeEvent());
+}
+
+TEST_F(HandOff, NullWindowStillGetsBothPosts) {
+    ScannerStandIn scanner;
+    Select(NarrowDropBlock({"C:\\a.txt"}));
+    PostedEnableMessages posted;
+    EXPECT_EQ(S_OK, InvokeOffset(handler.menu.Get(), 1, nullptr));
+    std::vector<PostedEnable> seen = posted.Drain();
+    ASSERT_EQ(2u, seen.size());
+    EXPECT_EQ(nullptr, seen[0].hwnd);
+    EXPECT_EQ(0u, seen[0].enable);
+    EXPECT_EQ(nullptr, seen[1].hwnd);
+    EXPECT_EQ(1u, seen[1].enable);
+    EXPECT_TRUE(scanner.TakeEvent());
+}
+
+TEST_F(HandOff, StringVerbsAreNotOurs) {
+    ScannerStandIn scanner;
+    TestWindow window;
+    Select(NarrowDropBlock({"C:\\a.txt"}));
+    PutClipboardText("the user's own text");
+    DWORD sequence = GetClipboardSequenceNumber();
+    PostedEnableMessages posted;
+    for (const char* verb : {"open", "scan", "Scan with Tolmera", "", "properties"}) {
+        EXPECT_EQ(S_OK, InvokeVerb(handler.menu.Get(), verb, window.Get())) << verb;
+    }
+    EXPECT_TRUE(posted.Drain().empty());
+    EXPECT_FALSE(scanner.TakeEvent());
+    EXPECT_EQ(sequence, GetClipboardSequenceNumber());
+    EXPECT_EQ("the user's own text" + kZero, ClipboardText());
+}
+
+TEST_F(HandOff, EveryOffsetRunsTheHandOff) {
+    ScannerStandIn scanner;
+    Select(NarrowDropBlock({"C:\\one.txt", "C:\\two.txt"}));
+    for (UINT offset : {0u, 1u, 2u, 3u, 77u, 0xFFFFu}) {
+        PutClipboardText("stale");
+        PostedEnableMessages posted;
+        EXPECT_EQ(S_OK, InvokeOffset(handler.menu.Get(), offset));
+        EXPECT_TRUE(scanner.TakeEvent()) << offset;
+        EXPECT_EQ("C:\\one.txt|C:\\two.txt|" + kZero, ClipboardText()) << offset;
+        EXPECT_EQ(2u, posted.Drain().size()) << offset;
+    }
+}
+
+TEST_F(HandOff, TwiceGivesTheSameTextTwice) {
+    ScannerStandIn scanner;
+    Select(NarrowDropBlock({"C:\\again.txt"}));
+    for (int round = 0; round < 2; ++round) {
+        PutClipboardText("stale");
+        EXPECT_EQ(S_OK, InvokeOffset(handler.menu.Get(), 1));
+        EXPECT_TRUE(scanner.TakeEvent()) << round;
+        EXPECT_EQ("C:\\again.txt|" + kZero, ClipboardText()) << round;
+    }
+}
+
+__attribute__((noinline)) DWORD ErrorOpeningMissingEvent() {
+    HANDLE event = OpenEventA(EVENT_MODIFY_STATE, FALSE, kHandoffEventName);
+    DWORD error = GetLastError();
+    if (event) CloseHandle(event);
+    return error;
+}
+
+TEST_F(HandOff, NoScannerEventShowsTheFailureAfterWritingTheClipboard) {
+    DWORD expectedError = ErrorOpeningMissingEvent();
+    ASSERT_NE(0u, expectedError);
+    TestWindow window;
+    Select(NarrowDropBlock({"C:\\a.txt", "C:\\b.txt"}));
+    PutClipboardText("stale");
+    PostedEnableMessages posted;
+    MessageBoxTypes asked;
+    MessageBoxWatcher watcher(GetCurrentProcessId());
+    EXPECT_EQ(S_OK, InvokeOffset(handler.menu.Get(), 1, window.Get()));
+    ASSERT_TRUE(watcher.WaitForCount(1, 10000));
+    SeenMessageBox box = watcher.Seen().at(0);
+    EXPECT_EQ(L"Pellicor", box.caption);
+    EXPECT_EQ(L"Apertura evento Fallita!\nErrore: " + std::to_wstring(expectedError), box.text);
+    EXPECT_TRUE(box.anyIcon);
+    ASSERT_EQ(1u, asked.Asked().size());
+    EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION), asked.Asked()[0].type);
+    EXPECT_EQ("C:\\a.txt|C:\\b.txt|" + kZero, ClipboardText());
+    std::vector<PostedEnable> seen = posted.Drain();
+    ASSERT_EQ(2u, seen.size());
+    EXPECT_EQ(0u, seen[0].enable);
+    EXPECT_EQ(1u, seen[1].enable);
+    EXPECT_EQ(1u, watcher.Seen().size());
+}
+
+// The box comes up in front of the window that asked: owned by its top-level window.
+TEST_F(HandOff, FailureBoxOwner) {
+    TestWindow topLevel;
+    TestWindow child(topLevel.Get());
+    HWND gone;
+    {
+        TestWindow closed;
+        gone = closed.Get();
+    }
+    struct Row {
+        const char* name;
+        HWND invoking;
+        HWND owner;
+    } rows[] = {
+        {"top-level window", topLevel.Get(), topLevel.Get()},
+        {"child window", child.Get(), topLevel.Get()},
+        {"no window", nullptr, nullptr},
+        {"window that no longer exists", gone, nullptr},
+    };
+    Select(NarrowDropBlock({"C:\\a.txt"}));
+    for (const Row& row : rows) {
+        MessageBoxWatcher watcher(GetCurrentProcessId());
+        EXPECT_EQ(S_OK, InvokeOffset(handler.menu.Get(), 1, row.invoking)) << row.name;
+        ASSERT_TRUE(watcher.WaitForCount(1, 10000)) << row.name;
+        EXPECT_EQ(row.owner, watcher.Seen().at(0).owner) << row.name;
+        EXPECT_EQ(L"Pellicor", watcher.Seen().at(0).caption) << row.name;
+    }
+}
+
+}  // namespace
