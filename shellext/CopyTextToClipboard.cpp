@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "GlobalMemory.h"
+
 namespace {
 
 // Other programs hold the clipboard for moments at a time; about 200 ms of patience, no more.
@@ -31,41 +33,6 @@ public:
 private:
     bool m_open = false;
     DWORD m_error = 0;
-};
-
-// A global block that is freed unless handed over with Release().
-class GlobalBlock {
-public:
-    GlobalBlock(UINT flags, SIZE_T size) : m_block(GlobalAlloc(flags, size)) {}
-    GlobalBlock(const GlobalBlock&) = delete;
-    GlobalBlock& operator=(const GlobalBlock&) = delete;
-    ~GlobalBlock() {
-        if (m_block) GlobalFree(m_block);
-    }
-    HGLOBAL Get() const { return m_block; }
-    HGLOBAL Release() {
-        HGLOBAL block = m_block;
-        m_block = NULL;
-        return block;
-    }
-
-private:
-    HGLOBAL m_block;
-};
-
-class GlobalLockGuard {
-public:
-    explicit GlobalLockGuard(HGLOBAL block) : m_block(block), m_data(GlobalLock(block)) {}
-    GlobalLockGuard(const GlobalLockGuard&) = delete;
-    GlobalLockGuard& operator=(const GlobalLockGuard&) = delete;
-    ~GlobalLockGuard() {
-        if (m_data) GlobalUnlock(m_block);
-    }
-    void* Data() const { return m_data; }
-
-private:
-    HGLOBAL m_block;
-    void* m_data;
 };
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "GlobalMemory.h"
 #include "SelectedItemPath.h"
 
 namespace {
@@ -21,24 +22,6 @@ public:
 
 private:
     STGMEDIUM m_medium;
-};
-
-class LockedBlock {
-public:
-    explicit LockedBlock(HGLOBAL block)
-        : m_block(block), m_data(static_cast<const BYTE*>(GlobalLock(block))), m_size(m_data ? GlobalSize(block) : 0) {}
-    LockedBlock(const LockedBlock&) = delete;
-    LockedBlock& operator=(const LockedBlock&) = delete;
-    ~LockedBlock() {
-        if (m_data) GlobalUnlock(m_block);
-    }
-    const BYTE* Data() const { return m_data; }
-    SIZE_T Size() const { return m_size; }
-
-private:
-    HGLOBAL m_block;
-    const BYTE* m_data;
-    SIZE_T m_size;
 };
 
 // Leaves the list empty unless Commit() was reached: no half-read selection survives a failure.
@@ -105,15 +88,16 @@ HRESULT ReadDropFiles(IDataObject* pDataObject, CStringArray& files) {
 
     // One pass over the block, bounded by its size: Explorer hands over every selected item on
     // each click, and a malformed block must not lead us outside it.
-    LockedBlock block(medium.Get().hGlobal);
-    if (!block.Data() || block.Size() < sizeof(DROPFILES)) return E_FAIL;
+    GlobalLockGuard lock(medium.Get().hGlobal);
+    const BYTE* block = static_cast<const BYTE*>(lock.Data());
+    if (!block || lock.Size() < sizeof(DROPFILES)) return E_FAIL;
     DROPFILES header;
-    std::memcpy(&header, block.Data(), sizeof(header));
-    if (header.pFiles < sizeof(DROPFILES) || header.pFiles > block.Size()) return E_FAIL;
+    std::memcpy(&header, block, sizeof(header));
+    if (header.pFiles < sizeof(DROPFILES) || header.pFiles > lock.Size()) return E_FAIL;
 
     std::vector<NameSpan> names;
-    bool wellFormed = header.fWide ? SplitNames<wchar_t>(block.Data(), block.Size(), header.pFiles, names)
-                                   : SplitNames<char>(block.Data(), block.Size(), header.pFiles, names);
+    bool wellFormed = header.fWide ? SplitNames<wchar_t>(block, lock.Size(), header.pFiles, names)
+                                   : SplitNames<char>(block, lock.Size(), header.pFiles, names);
     if (!wellFormed || names.size() > static_cast<size_t>(INT_MAX)) return E_FAIL;
 
     files.SetSize(static_cast<int>(names.size()));
@@ -121,8 +105,8 @@ HRESULT ReadDropFiles(IDataObject* pDataObject, CStringArray& files) {
     for (size_t i = 0; i < names.size(); ++i) {
         const NameSpan& span = names[i];
         files[static_cast<int>(i)] =
-            header.fWide ? SelectedItemPath(WideName(block.Data(), span, scratch), span.length)
-                         : SelectedItemPath(reinterpret_cast<const char*>(block.Data() + span.offset), span.length);
+            header.fWide ? SelectedItemPath(WideName(block, span, scratch), span.length)
+                         : SelectedItemPath(reinterpret_cast<const char*>(block + span.offset), span.length);
     }
     files.FreeExtra();
     guard.Commit();

@@ -164,23 +164,41 @@ TEST(ServerOutOfMemory, NoHandler) {
     EXPECT_EQ(S_OK, PellicorCanUnloadNow());
 }
 
+// Threads that start their work at the same moment, so that it overlaps.
+class StartTogether {
+public:
+    explicit StartTogether(int threads) : m_waiting(threads) {}
+    void Arrive() {
+        --m_waiting;
+        while (m_waiting.load() > 0) {
+        }
+    }
+
+private:
+    std::atomic<int> m_waiting;
+};
+
 // Factories and handlers live and die on many threads at once; no change of the count is lost.
 TEST(LiveObjects, ObjectsOnManyThreadsAtOnce) {
     std::atomic<int> failures{0};
     std::vector<std::thread> threads;
+    StartTogether start(4);
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&] {
-            for (int i = 0; i < 5000; ++i) {
+            start.Arrive();
+            for (int i = 0; i < 400000; ++i) {
                 IClassFactory* factory = nullptr;
                 if (PellicorGetClassObject(kHandlerClsid, IID_IClassFactory, reinterpret_cast<void**>(&factory)) != S_OK) {
                     ++failures;
                     continue;
                 }
-                IUnknown* handler = nullptr;
-                if (factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&handler)) == S_OK)
-                    handler->Release();
-                else
-                    ++failures;
+                if (i % 100 == 0) {  // handlers are slower to make (they load their bitmap)
+                    IUnknown* handler = nullptr;
+                    if (factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&handler)) == S_OK)
+                        handler->Release();
+                    else
+                        ++failures;
+                }
                 factory->Release();
             }
         });
@@ -198,9 +216,11 @@ TEST(LiveObjects, SharedObjectCountsOnManyThreads) {
     ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IUnknown, handler.OutVoid()));
     std::atomic<int> implausible{0};
     std::vector<std::thread> threads;
+    StartTogether start(4);
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&] {
-            for (int i = 0; i < 20000; ++i) {
+            start.Arrive();
+            for (int i = 0; i < 500000; ++i) {
                 for (IUnknown* object : {static_cast<IUnknown*>(factory.Get()), handler.Get()}) {
                     ULONG up = object->AddRef();
                     ULONG down = object->Release();
