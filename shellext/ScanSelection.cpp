@@ -49,8 +49,9 @@ void ShowFailure(HWND hwnd, const char* format, DWORD error) {
 STDMETHODIMP CScanShellExt::InvokeCommand(LPCMINVOKECOMMANDINFO pici) {
     if (!pici) return E_INVALIDARG;
     return ComFirewall([&]() -> HRESULT {
-        // A verb given by name is not ours; any command offset runs the hand-off.
-        if (HIWORD(reinterpret_cast<ULONG_PTR>(pici->lpVerb)) != 0) return S_OK;
+        // A verb given by name is not ours; any command offset runs the hand-off. An offset has
+        // nothing above its low 16 bits (on 64-bit Windows a name's address may, above bit 31).
+        if (!IS_INTRESOURCE(pici->lpVerb)) return S_OK;
         ScanSelection(pici->hwnd);
         return S_OK;
     });

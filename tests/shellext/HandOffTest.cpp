@@ -2,11 +2,13 @@
 // verbs, every offset, and the failure box when no scanner waits.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <thread>
 
 #include "CountingDataObject.h"
 #include "HandlerSteps.h"
+#include "ImportPatch.h"
 #include "MessageBoxTypes.h"
 #include "MessageBoxWatcher.h"
 #include "PellicorLibrary.h"
@@ -56,6 +58,29 @@ TEST_F(HandOff, ExactBytesOnTheClipboard) {
     }
     Select(NarrowDropBlock({path259}));
     EXPECT_EQ(261u, ScannedText(handler.menu.Get(), scanner).size());
+}
+
+// A name the system cannot convert stays an empty entry in its place: two separators in a row.
+int(WINAPI* g_convert)(UINT, DWORD, LPCWSTR, int, LPSTR, int, LPCSTR, LPBOOL) = nullptr;
+
+int WINAPI UnreadableName(UINT page, DWORD flags, LPCWSTR text, int length, LPSTR out, int size, LPCSTR fallback,
+                          LPBOOL used) {
+    std::wstring name = length < 0 ? std::wstring(text) : std::wstring(text, static_cast<size_t>(length));
+    if (name.find(L"unreadable") != std::wstring::npos) {
+        SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+        return 0;
+    }
+    return g_convert(page, flags, text, length, out, size, fallback, used);
+}
+
+TEST_F(HandOff, EmptyEntryBetweenTwoOthers) {
+    ScannerStandIn scanner;
+    {
+        ImportPatch patch(PellicorModule(), "kernel32.dll", "WideCharToMultiByte", reinterpret_cast<void*>(&UnreadableName));
+        g_convert = patch.Original<decltype(g_convert)>();
+        Select(WideDropBlock({L"C:\\first.txt", L"C:\\unreadable.txt", L"C:\\last.txt"}));
+    }
+    EXPECT_EQ("C:\\first.txt||C:\\last.txt|" + kZero, ScannedText(handler.menu.Get(), scanner));
 }
 
 TEST_F(HandOff, ClipboardFirstThenTheEvent) {
@@ -117,6 +142,28 @@ TEST_F(HandOff, StringVerbsAreNotOurs) {
     EXPECT_FALSE(scanner.TakeEvent());
     EXPECT_EQ(sequence, GetClipboardSequenceNumber());
     EXPECT_EQ("the user's own text" + kZero, ClipboardText());
+}
+
+// On 64-bit Windows a verb's address can have nothing in bits 16 to 31 and still be an address.
+TEST_F(HandOff, StringVerbAboveFourGigabytesIsNoOffset) {
+    if (sizeof(void*) == 4) GTEST_SKIP() << "addresses have 32 bits here";
+    void* page = nullptr;
+    for (ULONG_PTR base = 0x200000000ull; !page && base < 0x7F000000000ull; base += 0x100000000ull)
+        page = VirtualAlloc(reinterpret_cast<void*>(base), 4096, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+    ASSERT_NE(nullptr, page);
+    char* verb = static_cast<char*>(page) + 0x10;
+    strcpy(verb, "open");
+    ASSERT_EQ(0u, (reinterpret_cast<ULONG_PTR>(verb) >> 16) & 0xFFFF);
+
+    ScannerStandIn scanner;
+    Select(NarrowDropBlock({"C:\\a.txt"}));
+    PutClipboardText("the user's own text");
+    PostedEnableMessages posted;
+    EXPECT_EQ(S_OK, InvokeVerb(handler.menu.Get(), verb));
+    EXPECT_TRUE(posted.Drain().empty());
+    EXPECT_FALSE(scanner.TakeEvent());
+    EXPECT_EQ("the user's own text" + kZero, ClipboardText());
+    VirtualFree(page, 0, MEM_RELEASE);
 }
 
 TEST_F(HandOff, EveryOffsetRunsTheHandOff) {
