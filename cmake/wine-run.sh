@@ -61,6 +61,10 @@ start_xvfb() {
         boot=/usr/lib/wine/wine64
         [ -x "$boot" ] || boot=$loader
         "$boot" wineboot -i 9>&- </dev/null >"$state/wineboot.log" 2>&1
+        # Creating the prefix restarts the server without our options: start ours again.
+        wineserver -k >/dev/null 2>&1
+        wineserver -w >/dev/null 2>&1
+        wineserver -p30 9>&- </dev/null >/dev/null 2>&1
         fresh=0
     fi
     if [ "$fresh" = 0 ]; then

@@ -6,7 +6,7 @@ packages=(
   cmake make python3 file
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine wine64 wine32:i386 xvfb x11-utils
-  googletest icoutils wixl osslsigncode imagemagick
+  googletest icoutils wixl osslsigncode imagemagick xdotool
 )
 
 missing=()

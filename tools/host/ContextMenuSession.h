@@ -30,6 +30,7 @@ public:
     // The host's own items around the handlers' ones, as Explorer has some of its own.
     void AddHostItems();
     std::vector<MenuEntry> Items() const;
+    HMENU Menu() const { return m_menu; }
     // Shows the menu and returns the picked command id (0: none).
     UINT Show(POINT at);
     // Carries out the command of a handler's item; S_FALSE for an item of the host's own.

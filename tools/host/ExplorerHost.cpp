@@ -31,8 +31,45 @@ std::wstring Hex(HRESULT hr) {
     return text;
 }
 
+HMENU g_shownMenu = NULL;
+
+BOOL CALLBACK FindPopup(HWND hwnd, LPARAM found) {
+    wchar_t cls[16] = {0};
+    GetClassNameW(hwnd, cls, 16);
+    if (lstrcmpW(cls, L"#32768") != 0 || !IsWindowVisible(hwnd)) return TRUE;
+    *reinterpret_cast<HWND*>(found) = hwnd;
+    return FALSE;
+}
+
+// Where each item of the shown menu is on the screen, once it is up (for a person or a script
+// that picks one with the mouse).
+void SayItemRectangles(HWND hwnd) {
+    HWND popup = NULL;
+    EnumThreadWindows(GetCurrentThreadId(), FindPopup, reinterpret_cast<LPARAM>(&popup));
+    RECT popupRect{};
+    GetWindowRect(popup, &popupRect);
+    int count = GetMenuItemCount(g_shownMenu);
+    for (int position = 0; position < count; ++position) {
+        RECT rect{};
+        wchar_t text[256] = {0};
+        GetMenuStringW(g_shownMenu, position, text, 255, MF_BYPOSITION);
+        if (!text[0] || !GetMenuItemRect(hwnd, g_shownMenu, position, &rect)) continue;
+        POINT topLeft = {rect.left, rect.top};
+        if (popup && !PtInRect(&popupRect, topLeft)) {
+            // Wine gives the rectangle relative to the owner's client area, not the screen.
+            POINT origin = {0, 0};
+            ClientToScreen(hwnd, &origin);
+            OffsetRect(&rect, popupRect.left - origin.x, popupRect.top - origin.y);
+        }
+        Say(L"host: item \"" + std::wstring(text) + L"\" on screen at " + std::to_wstring(rect.left) + L"," + std::to_wstring(rect.top) +
+            L" " + std::to_wstring(rect.right) + L"," + std::to_wstring(rect.bottom));
+    }
+    g_shownMenu = NULL;
+}
+
 LRESULT CALLBACK HostWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_ENABLE) Say(L"host: window received WM_ENABLE " + std::to_wstring(wParam));
+    if (message == WM_ENTERIDLE && wParam == MSGF_MENU && g_shownMenu) SayItemRectangles(hwnd);
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
@@ -106,6 +143,7 @@ int wmain(int argc, wchar_t** argv) {
                 POINT at = {160, 160};
                 ClientToScreen(window, &at);
                 Say(L"host: menu shown, waiting for a pick");
+                g_shownMenu = session.Menu();
                 id = session.Show(at);
                 if (id == 0) {
                     Say(L"host: nothing picked");
