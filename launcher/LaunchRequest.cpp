@@ -33,11 +33,12 @@ void RequestScannerLaunch() {
         return;
     }
 
-    // A stopped service is waited for without limit: somebody else starts it.
+    // A stopped service is waited for without limit: somebody else starts it. One that is still
+    // starting cannot take controls yet either: it is waited for the same way, not reported.
     SERVICE_STATUS status;
     while (!ControlService(service.Get(), SVC_CONTROL_LAUNCH, &status)) {
         DWORD error = GetLastError();
-        if (error != ERROR_SERVICE_NOT_ACTIVE) {
+        if (error != ERROR_SERVICE_NOT_ACTIVE && error != ERROR_SERVICE_CANNOT_ACCEPT_CTRL) {
             ShowFailure(L"Control Service failed with error %u", static_cast<unsigned>(error));
             return;
         }

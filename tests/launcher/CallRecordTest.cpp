@@ -78,7 +78,7 @@ private:
 
 std::wstring ProbePath() { return ProgramFolder() + L"kestrane_probe.exe"; }
 
-enum class Service { NotInstalled, Running, Refusing };
+enum class Service { NotInstalled, Running };
 
 struct CallScenario {
     const char* name;
@@ -90,6 +90,7 @@ struct CallScenario {
     Calls calls;
     std::vector<std::string> boxes;
     std::vector<DWORD> codes;
+    std::wstring controlErrors = L"";  // ControlService made to fail with these codes in turn
 };
 
 void PrintTo(const CallScenario& scenario, std::ostream* out) { *out << scenario.name; }
@@ -105,10 +106,19 @@ const CallScenario kScenarios[] = {
      {kCommonControls, kMutexCreated, kManagerOpened, ServiceFailed(1060), Box("Open SCM failed with error 1060"),
       kCloseManager},
      {"Open SCM failed with error 1060"}, {}},
-    {"ServiceRefusesTheCode", Service::Refusing, 0, false, false, L"",
-     {kCommonControls, kMutexCreated, kManagerOpened, kServiceOpened, ControlFailed(1061),
-      Box("Control Service failed with error 1061"), kCloseService, kCloseManager},
-     {"Control Service failed with error 1061"}, {}},
+    {"ServiceRefusesTheCode", Service::Running, 0, false, false, L"",
+     {kCommonControls, kMutexCreated, kManagerOpened, kServiceOpened, ControlFailed(ERROR_INVALID_SERVICE_CONTROL),
+      Box("Control Service failed with error 1052"), kCloseService, kCloseManager},
+     {"Control Service failed with error 1052"}, {}, L"1052"},
+    {"ServiceAccessDeniedToTheCode", Service::Running, 0, false, false, L"",
+     {kCommonControls, kMutexCreated, kManagerOpened, kServiceOpened, ControlFailed(ERROR_ACCESS_DENIED),
+      Box("Control Service failed with error 5"), kCloseService, kCloseManager},
+     {"Control Service failed with error 5"}, {}, L"5"},
+    // Still starting, then stopped, then running: the launcher waits through both refusals.
+    {"ServiceStillStartingThenTakesTheCode", Service::Running, 0, false, false, L"",
+     {kCommonControls, kMutexCreated, kManagerOpened, kServiceOpened, ControlFailed(ERROR_SERVICE_CANNOT_ACCEPT_CTRL),
+      kRetryWait, ControlFailed(ERROR_SERVICE_NOT_ACTIVE), kRetryWait, kControlTaken, kCloseService, kCloseManager},
+     {}, {133}, L"1061,1062"},
     {"ManagerAccessDenied", Service::Running, ERROR_ACCESS_DENIED, false, false, L"",
      {kCommonControls, kMutexCreated, ManagerFailed(5), Box("Open SCM failed with error 5")},
      {"Open SCM failed with error 5"}, {}},
@@ -136,13 +146,14 @@ TEST_P(LaunchCalls, AreExactlyTheExpectedOnes) {
     if (scenario.service == Service::NotInstalled) {
         RemoveTolmeraService();
     } else {
-        service.reset(new TestService(scenario.service == Service::Running ? TestService::Launch::Accepted
-                                                                           : TestService::Launch::Refused));
+        service.reset(new TestService(TestService::Launch::Accepted));
         service->Start();
     }
     HANDLE held = scenario.mutexHeld ? CreateMutexW(NULL, TRUE, L"Kestrane-3F1A7C20-58B4-4e6d-9C1E-0D2B6A47E915") : NULL;
     CallRecord record;
-    std::unique_ptr<ScopedEnvironment> managerError, noMemory;
+    std::unique_ptr<ScopedEnvironment> managerError, noMemory, controlErrors;
+    if (!scenario.controlErrors.empty())
+        controlErrors.reset(new ScopedEnvironment(L"KESTRANE_PROBE_CONTROL_ERRORS", scenario.controlErrors));
     if (scenario.managerError)
         managerError.reset(new ScopedEnvironment(L"KESTRANE_PROBE_MANAGER_ERROR", std::to_wstring(scenario.managerError)));
     if (scenario.failAllocationAfterManager)

@@ -6,6 +6,8 @@
 //   KESTRANE_PROBE_FAIL_ALLOCATION_AFTER_MANAGER  the first heap allocation after OpenSCManagerW
 //                                          fails (the one that would hold the message text)
 //   KESTRANE_PROBE_CLOCK                  each line starts with "t=<milliseconds> " (for the benchmarks)
+//   KESTRANE_PROBE_CONTROL_ERRORS=a,b,..  the first ControlService calls fail with these codes in turn
+//                                          (0: that call goes to the service); later calls go through
 // Without KESTRANE_PROBE_RECORD the probe is the launcher, unchanged.
 #include <windows.h>
 #include <commctrl.h>
@@ -26,6 +28,9 @@ DWORD g_managerError = 0;
 bool g_failAllocationAfterManager = false;
 bool g_failNextAllocation = false;
 bool g_clock = false;
+DWORD g_controlErrors[16] = {};
+size_t g_controlErrorCount = 0;
+size_t g_controlCalls = 0;
 
 enum Slot { kInitCommonControlsEx, kCreateMutexW, kOpenSCManagerW, kOpenServiceW, kControlService, kSleep,
             kCloseServiceHandle, kMessageBoxW, kMalloc, kRealloc, kSlotCount };
@@ -133,7 +138,13 @@ SC_HANDLE WINAPI RecordOpenServiceW(SC_HANDLE manager, LPCWSTR name, DWORD acces
 }
 
 BOOL WINAPI RecordControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status) {
-    BOOL ok = Original<decltype(&ControlService)>(kControlService)(service, control, status);
+    size_t call = g_controlCalls++;
+    DWORD scripted = call < g_controlErrorCount ? g_controlErrors[call] : 0;
+    BOOL ok = FALSE;
+    if (scripted)
+        SetLastError(scripted);
+    else
+        ok = Original<decltype(&ControlService)>(kControlService)(service, control, status);
     DWORD error = GetLastError();
     if (ok)
         Record("ControlService %s code=%lu -> ok", HandleName(service), static_cast<unsigned long>(control));
@@ -197,6 +208,12 @@ struct CallRecorder {
         g_managerError = EnvironmentNumber(L"KESTRANE_PROBE_MANAGER_ERROR");
         g_failAllocationAfterManager = GetEnvironmentVariableW(L"KESTRANE_PROBE_FAIL_ALLOCATION_AFTER_MANAGER", NULL, 0) > 0;
         g_clock = GetEnvironmentVariableW(L"KESTRANE_PROBE_CLOCK", NULL, 0) > 0;
+        wchar_t errors[256];
+        DWORD errorsLength = GetEnvironmentVariableW(L"KESTRANE_PROBE_CONTROL_ERRORS", errors, 256);
+        for (wchar_t* next = errorsLength && errorsLength < 256 ? errors : NULL; next && *next && g_controlErrorCount < 16;) {
+            g_controlErrors[g_controlErrorCount++] = static_cast<DWORD>(std::wcstoul(next, &next, 0));
+            while (*next == L',' || *next == L' ') ++next;
+        }
 
         struct Patch {
             Slot slot;

@@ -21,8 +21,8 @@ struct LaunchOutcome {
 };
 
 // Holds every thread of a process still while it lives. A service that is being started
-// refuses controls with 1061 until it runs, and the launcher reports that refusal like any
-// other: tests that start the service while a launcher waits hold the launcher meanwhile, so
+// refuses controls with 1061 until it runs, and the launcher waits on through that refusal
+// too: tests that check the exact calls hold the launcher while they start the service, so
 // that its next attempt meets the service running.
 class ProcessPause {
 public:
