@@ -8,6 +8,8 @@
 //   KESTRANE_PROBE_CLOCK                  each line starts with "t=<milliseconds> " (for the benchmarks)
 //   KESTRANE_PROBE_CONTROL_ERRORS=a,b,..  the first ControlService calls fail with these codes in turn
 //                                          (0: that call goes to the service); later calls go through
+//   KESTRANE_PROBE_SERVICE_ERROR=N        OpenServiceW fails with error N
+//   KESTRANE_PROBE_MUTEX=exists|fail:N    CreateMutexW reports an existing mutex, or fails with error N
 // Without KESTRANE_PROBE_RECORD the probe is the launcher, unchanged.
 #include <windows.h>
 #include <commctrl.h>
@@ -15,6 +17,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 #include <memory>
 
 #include "ImportPatch.h"
@@ -31,6 +34,9 @@ bool g_clock = false;
 DWORD g_controlErrors[16] = {};
 size_t g_controlErrorCount = 0;
 size_t g_controlCalls = 0;
+DWORD g_serviceError = 0;
+bool g_mutexExists = false;
+DWORD g_mutexError = 0;
 
 enum Slot { kInitCommonControlsEx, kCreateMutexW, kOpenSCManagerW, kOpenServiceW, kControlService, kSleep,
             kCloseServiceHandle, kMessageBoxW, kMalloc, kRealloc, kSlotCount };
@@ -88,7 +94,12 @@ BOOL WINAPI RecordInitCommonControlsEx(const INITCOMMONCONTROLSEX* controls) {
 }
 
 HANDLE WINAPI RecordCreateMutexW(LPSECURITY_ATTRIBUTES security, BOOL initialOwner, LPCWSTR name) {
-    HANDLE mutex = Original<decltype(&CreateMutexW)>(kCreateMutexW)(security, initialOwner, name);
+    HANDLE mutex = NULL;
+    if (g_mutexError)
+        SetLastError(g_mutexError);
+    else
+        mutex = Original<decltype(&CreateMutexW)>(kCreateMutexW)(security, initialOwner, name);
+    if (mutex && g_mutexExists) SetLastError(ERROR_ALREADY_EXISTS);
     DWORD error = GetLastError();
     char text[512];
     if (!mutex)
@@ -123,7 +134,11 @@ SC_HANDLE WINAPI RecordOpenSCManagerW(LPCWSTR machine, LPCWSTR database, DWORD a
 }
 
 SC_HANDLE WINAPI RecordOpenServiceW(SC_HANDLE manager, LPCWSTR name, DWORD access) {
-    SC_HANDLE service = Original<decltype(&OpenServiceW)>(kOpenServiceW)(manager, name, access);
+    SC_HANDLE service = NULL;
+    if (g_serviceError)
+        SetLastError(g_serviceError);
+    else
+        service = Original<decltype(&OpenServiceW)>(kOpenServiceW)(manager, name, access);
     DWORD error = GetLastError();
     if (service) g_service = service;
     char text[256];
@@ -208,6 +223,13 @@ struct CallRecorder {
         g_managerError = EnvironmentNumber(L"KESTRANE_PROBE_MANAGER_ERROR");
         g_failAllocationAfterManager = GetEnvironmentVariableW(L"KESTRANE_PROBE_FAIL_ALLOCATION_AFTER_MANAGER", NULL, 0) > 0;
         g_clock = GetEnvironmentVariableW(L"KESTRANE_PROBE_CLOCK", NULL, 0) > 0;
+        g_serviceError = EnvironmentNumber(L"KESTRANE_PROBE_SERVICE_ERROR");
+        wchar_t mutexMode[32] = {0};
+        DWORD mutexLength = GetEnvironmentVariableW(L"KESTRANE_PROBE_MUTEX", mutexMode, 32);
+        if (mutexLength > 0 && mutexLength < 32) {
+            g_mutexExists = std::wcscmp(mutexMode, L"exists") == 0;
+            if (std::wcsncmp(mutexMode, L"fail:", 5) == 0) g_mutexError = static_cast<DWORD>(std::wcstoul(mutexMode + 5, NULL, 0));
+        }
         wchar_t errors[256];
         DWORD errorsLength = GetEnvironmentVariableW(L"KESTRANE_PROBE_CONTROL_ERRORS", errors, 256);
         for (wchar_t* next = errorsLength && errorsLength < 256 ? errors : NULL; next && *next && g_controlErrorCount < 16;) {
