@@ -11,11 +11,10 @@
 
 #include "BenchClock.h"
 #include "DropListObject.h"
+#include "HandlerClsid.h"
 #include "TolmeraContract.h"
 
 namespace {
-
-const CLSID kHandlerClsid = {0x5D0E27A4, 0x91C3, 0x4B7F, {0x8E, 0x62, 0xC1, 0xA9, 0xF0, 0x3B, 0x7D, 0x58}};
 
 typedef HRESULT(STDAPICALLTYPE* GetClassObjectFn)(REFCLSID, REFIID, void**);
 
@@ -23,7 +22,7 @@ class Handler {
 public:
     explicit Handler(GetClassObjectFn getClassObject) {
         IClassFactory* factory = NULL;
-        if (FAILED(getClassObject(kHandlerClsid, IID_IClassFactory, reinterpret_cast<void**>(&factory)))) return;
+        if (FAILED(getClassObject(CLSID_ScanShellExt, IID_IClassFactory, reinterpret_cast<void**>(&factory)))) return;
         factory->CreateInstance(NULL, IID_IShellExtInit, reinterpret_cast<void**>(&m_init));
         factory->Release();
         if (m_init) m_init->QueryInterface(IID_IContextMenu, reinterpret_cast<void**>(&m_menu));
