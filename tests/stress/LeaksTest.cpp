@@ -113,7 +113,7 @@ bool OneUse(const Bytes& selection, ScannerStandIn& scanner, HWND explorer) {
         CountingDataObject data(selection);
         ok &= handler.init->Initialize(nullptr, &data, nullptr) == S_OK;
         HMENU menu = CreatePopupMenu();
-        ok &= handler.menu->QueryContextMenu(menu, 0, 100, 200, CMF_NORMAL) == MAKE_HRESULT(SEVERITY_SUCCESS, 0, 2);
+        ok &= handler.menu->QueryContextMenu(menu, 0, 100, 200, CMF_NORMAL) == MAKE_HRESULT(SEVERITY_SUCCESS, 0, 3);
         scanner.TakeEvent();
         ok &= InvokeOffset(handler.menu.Get(), 1, explorer) == S_OK;
         ok &= scanner.TakeEvent();
