@@ -12,6 +12,7 @@ tree=$root/build/x64
 loader=/usr/lib/wine/wine64
 if /usr/lib/wine/wine --version >/dev/null 2>&1; then tree=$root/build/x86; loader=/usr/lib/wine/wine; fi
 bench=$root/build/bench
+mkdir -p "$bench"
 trap 'cmake/wine-run.sh "$bench" --stop' EXIT
 run() { cmake/wine-run.sh "$bench" "$loader" "$@"; }
 winpath() { printf 'Z:%s' "$(realpath -m "$1" | sed 's|/|\\|g')"; }
