@@ -30,6 +30,17 @@ CString SelectedItemPath(const char* name, size_t length) {
 }
 
 CString SelectedItemPath(const wchar_t* name, size_t length) {
+    // Plain ASCII reads the same in every ANSI code page: most paths need no conversion at all,
+    // and Explorer hands over the whole selection on every click.
+    if (length <= static_cast<size_t>(MAX_ENTRY_BYTES)) {
+        char ascii[MAX_ENTRY_BYTES];
+        size_t i = 0;
+        while (i < length && name[i] < 0x80) {
+            ascii[i] = static_cast<char>(name[i]);
+            ++i;
+        }
+        if (i == length) return CString(ascii, static_cast<int>(length));
+    }
     std::string ansi;
     if (WideToAnsiLossless(name, length, ansi) && ansi.size() <= static_cast<size_t>(MAX_ENTRY_BYTES))
         return CString(ansi.data(), static_cast<int>(ansi.size()));
